@@ -1,0 +1,4 @@
+#include "addressing/hosts.h"
+
+const Text imageHost = TEXTBOOK_IMAGE_HOST;
+const Text siteHost = TEXTBOOK_SITE_HOST;
