@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <cstdint>
+
+#include "app/main_window.h"
+#include "app/picture_box.h"
+#include "services/types.h"
+
+// The only way the commands touch the window. Texts cross this boundary as GBK.
+
+// The process-wide window; valid while the program (or a test) has created one.
+MainWindow& mainWindow();
+
+// 0-based index of the selected item, -1 when none is selected.
+std::int32_t selectedIndex(const QComboBox& list);
+// The item's own text; empty for an index outside the list. Typed text is never returned.
+Text itemText(const QComboBox& list, std::int32_t index);
+
+Text text(const QLineEdit& box);
+void text(QLineEdit& box, const Text& value);
+
+Bytes picture(const PictureBox& box);
+void picture(PictureBox& box, const Bytes& value);
