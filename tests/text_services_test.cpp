@@ -23,20 +23,27 @@ TEST_P(ToIntegerTest, ReadsTheLeadingNumber) {
 
 INSTANTIATE_TEST_SUITE_P(
     Table, ToIntegerTest,
-    testing::Values(
-        IntegerCase{"Empty", "", 0}, IntegerCase{"FullWidthDigits", "\xA3\xB1\xA3\xB2", 12},
-        IntegerCase{"TrailingText", "12\xD2\xB3", 12},
-        IntegerCase{"LeadingFullWidthSpace", "\xA1\xA1" "7", 7},
-        IntegerCase{"LettersOnly", "abc", 0}, IntegerCase{"LeadingZeros", "007", 7},
-        IntegerCase{"LeadingBlanks", " \t\r\n12", 12}, IntegerCase{"Plus", "+5", 5},
-        IntegerCase{"Minus", "-5", -5}, IntegerCase{"FullWidthMinus", "\xA3\xAD" "3", -3},
-        IntegerCase{"SignWithoutDigits", "-", 0}, IntegerCase{"DoubleSign", "--5", 0},
-        IntegerCase{"Max", "2147483647", 2147483647},
-        IntegerCase{"Min", "-2147483648", INT32_MIN},
-        IntegerCase{"WrapsPastMax", "2147483648", INT32_MIN},
-        IntegerCase{"TwoToThe32PlusOne", "4294967297", 1},
-        IntegerCase{"LargeNegativeWraps", "-4294967297", -1},
-        IntegerCase{"ManyDigitsWrap", "99999999999999999999", 1661992959}),
+    testing::Values(IntegerCase{"Empty", "", 0},
+                    IntegerCase{"FullWidthDigits", "\xA3\xB1\xA3\xB2", 12},
+                    IntegerCase{"TrailingText", "12\xD2\xB3", 12},
+                    IntegerCase{"LeadingFullWidthSpace",
+                                "\xA1\xA1"
+                                "7",
+                                7},
+                    IntegerCase{"LettersOnly", "abc", 0}, IntegerCase{"LeadingZeros", "007", 7},
+                    IntegerCase{"LeadingBlanks", " \t\r\n12", 12}, IntegerCase{"Plus", "+5", 5},
+                    IntegerCase{"Minus", "-5", -5},
+                    IntegerCase{"FullWidthMinus",
+                                "\xA3\xAD"
+                                "3",
+                                -3},
+                    IntegerCase{"SignWithoutDigits", "-", 0}, IntegerCase{"DoubleSign", "--5", 0},
+                    IntegerCase{"Max", "2147483647", 2147483647},
+                    IntegerCase{"Min", "-2147483648", INT32_MIN},
+                    IntegerCase{"WrapsPastMax", "2147483648", INT32_MIN},
+                    IntegerCase{"TwoToThe32PlusOne", "4294967297", 1},
+                    IntegerCase{"LargeNegativeWraps", "-4294967297", -1},
+                    IntegerCase{"ManyDigitsWrap", "99999999999999999999", 1661992959}),
     [](const testing::TestParamInfo<IntegerCase>& info) { return info.param.name; });
 
 TEST(ToText, WritesDecimalLikePrintf) {
@@ -82,11 +89,16 @@ TEST(WidthConversion, ByteRules) {
     EXPECT_EQ(toHalfWidth("\xA1\xEE\xA1\xEF\xA3\xFE\xA1\xB6"), "**~\xA1\xB6");
     EXPECT_EQ(toHalfWidth("\t\xD3"), "\t");
     // A trail byte below 0x80 still belongs to its lead byte.
-    EXPECT_EQ(toHalfWidth("\x81\x41" "A"), "\x81\x41" "A");
+    EXPECT_EQ(toHalfWidth("\x81\x41"
+                          "A"),
+              "\x81\x41"
+              "A");
 }
 
 TEST(RemoveAllSpaces, DropsBothWidthsKeepsOtherBlanks) {
-    EXPECT_EQ(removeAllSpaces(" a\xA1\xA1" "b\t\n "), "ab\t\n");
+    EXPECT_EQ(removeAllSpaces(" a\xA1\xA1"
+                              "b\t\n "),
+              "ab\t\n");
     // 0x20 as the trail byte of a two-byte character is not a space.
     EXPECT_EQ(removeAllSpaces("\x81\x20x"), "\x81\x20x");
     EXPECT_EQ(removeAllSpaces("x\xB0"), "x");
