@@ -15,6 +15,8 @@ Options:
                        "path": "<target without scheme and host>",
                        "headers": [["Name", "value"], ...]}       (in the order received)
                     The target and header texts are the raw bytes read as Latin-1.
+  --sample-pages    also serve the sample page images of a few catalogue books (see
+                    sample_pages.py) for paths that have no route.
   --routes PATH     a JSON object mapping an exact path (with its query, as in "path" above) to a
                     behaviour. The file is read again for every request, so a test may rewrite it
                     (atomically) at any time. A missing or broken file means no routes. Paths
@@ -58,6 +60,8 @@ import time
 import urllib.parse
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 
+import sample_pages
+
 MAX_PAUSE_SECONDS = 120.0
 CLIENT_TIMEOUT_SECONDS = 60.0
 ABSOLUTE_URI = re.compile(r"^[A-Za-z][A-Za-z0-9+.-]*://")
@@ -71,6 +75,7 @@ def parse_arguments(argv):
     parser.add_argument("--port-file")
     parser.add_argument("--log")
     parser.add_argument("--routes")
+    parser.add_argument("--sample-pages", action="store_true")
     return parser.parse_args(argv)
 
 
@@ -102,17 +107,21 @@ def load_routes(path):
     return routes if isinstance(routes, dict) else {}
 
 
-def behaviour_for(path, routes):
-    """The behaviour that answers `path`. Every source of answers (the routes file, a future
-    generator of sample page images for a few books) is consulted here, in order."""
+def behaviour_for(path, routes, with_sample_pages):
+    """The behaviour that answers `path`: its route, else a sample page, else 404."""
     behaviour = routes.get(path)
     if isinstance(behaviour, dict):
         return behaviour
+    page = sample_pages.sample_page(path) if with_sample_pages else None
+    if page is not None:
+        return {"body_bytes": page, "headers": [["Content-Type", "image/jpeg"]]}
     return {"status": 404, "body": NOT_FOUND_BODY.decode(),
             "headers": [["Content-Type", "text/html"]]}
 
 
 def body_of(behaviour):
+    if "body_bytes" in behaviour:
+        return behaviour["body_bytes"]
     if "body_hex" in behaviour:
         return bytes.fromhex(behaviour["body_hex"])
     if "body_file" in behaviour:
@@ -163,7 +172,8 @@ class PageHandler(BaseHTTPRequestHandler):
             "method": self.command, "target": target, "version": self.request_version,
             "path": path, "headers": [[name, value] for name, value in self.headers.items()]})
         self.discard_request_body()
-        behaviour = behaviour_for(path, load_routes(self.server.routes_path))
+        behaviour = behaviour_for(path, load_routes(self.server.routes_path),
+                                  self.server.with_sample_pages)
         try:
             self.answer(behaviour)
         except (ConnectionError, OSError):
@@ -235,9 +245,10 @@ class PageHandler(BaseHTTPRequestHandler):
 class PageServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, routes_path, request_log):
+    def __init__(self, port, routes_path, request_log, with_sample_pages):
         super().__init__(("127.0.0.1", port), PageHandler)
         self.routes_path = routes_path
+        self.with_sample_pages = with_sample_pages
         self.request_log = request_log
 
 
@@ -249,7 +260,8 @@ def main(argv):
     options = parse_arguments(argv)
     signal.signal(signal.SIGTERM, stop_on_signal)
     signal.signal(signal.SIGINT, stop_on_signal)
-    server = PageServer(options.port, options.routes, RequestLog(options.log))
+    server = PageServer(options.port, options.routes, RequestLog(options.log),
+                        options.sample_pages)
     try:
         if options.port_file:
             write_atomically(options.port_file, f"{server.server_address[1]}\n")
