@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,18 @@ struct DisplayCase {
     const char* wayland;
     bool available;
 };
+
+// Test names become CTest names, in which ';' would split the name as a CMake list.
+void PrintTo(const DisplayCase& c, std::ostream* out) {
+    const auto shown = [](const char* value) {
+        std::string text = value == nullptr ? "unset" : value;
+        for (std::size_t at; (at = text.find(';')) != std::string::npos;)
+            text.replace(at, 1, " or ");
+        return text;
+    };
+    *out << "QT_QPA_PLATFORM=" << shown(c.platform) << " DISPLAY=" << shown(c.display)
+         << " WAYLAND_DISPLAY=" << shown(c.wayland);
+}
 
 class WindowPlatformTest : public DisplayEnvironmentTest,
                            public ::testing::WithParamInterface<DisplayCase> {};

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,10 @@ const Placement kPlacements[] = {
     {"按钮5", {392, 304, 112, 32}, true, [](MainWindow& w) -> QWidget* { return w.按钮5; }},
     {"标签6", {352, 344, 184, 80}, false, [](MainWindow& w) -> QWidget* { return w.标签6; }},
 };
+
+void PrintTo(const Placement& placement, std::ostream* out) {
+    *out << placement.name;
+}
 
 class ControlPlacementTest : public MainWindowTest,
                              public ::testing::WithParamInterface<Placement> {};

@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include <memory>
+#include <ostream>
 
 #include "app/main_window.h"
 #include "services/gbk.h"
@@ -25,6 +26,10 @@ struct TextCase {
     const char* shown;  // as the user sees it, UTF-8
     Text gbk;           // as the commands read and write it
 };
+
+void PrintTo(const TextCase& c, std::ostream* out) {
+    *out << '"' << c.shown << '"';
+}
 
 class PageNumberTextTest : public WindowOperationsTest,
                            public ::testing::WithParamInterface<TextCase> {};
@@ -77,20 +82,32 @@ TEST_F(WindowOperationsTest, SelectedIndexFollowsThePickedItem) {
     EXPECT_EQ(selectedIndex(*window->组合框3), -1);
 }
 
-class PictureTest : public WindowOperationsTest, public ::testing::WithParamInterface<Bytes> {};
+struct PictureCase {
+    const char* what;
+    Bytes bytes;
+};
+
+void PrintTo(const PictureCase& c, std::ostream* out) {
+    *out << c.what;
+}
+
+class PictureTest : public WindowOperationsTest,
+                    public ::testing::WithParamInterface<PictureCase> {};
 
 TEST_P(PictureTest, PictureReadsBackExactlyTheBytesWritten) {
     picture(*window->图片框1, toBytes("stale content of an earlier page"));
-    picture(*window->图片框1, GetParam());
-    EXPECT_EQ(picture(*window->图片框1), GetParam());
+    picture(*window->图片框1, GetParam().bytes);
+    EXPECT_EQ(picture(*window->图片框1), GetParam().bytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Bodies, PictureTest,
-    ::testing::Values(Bytes{},
-                      toBytes("<html><head><title>404 Not Found</title></head>\r\n<body>"
-                              "<h1>Not Found</h1></body></html>\r\n"),
-                      toBytes("BM\x01\x02\x03\x04\x05"),
-                      Bytes{0x00, 0xFF, 0x00, 0x0A, 0x0D, 0x1A, 0x80, 0xFE}));
+    ::testing::Values(
+        PictureCase{"nothing", {}},
+        PictureCase{"an HTML error page",
+                    toBytes("<html><head><title>404 Not Found</title></head>\r\n<body>"
+                            "<h1>Not Found</h1></body></html>\r\n")},
+        PictureCase{"seven bytes starting with BM", toBytes("BM\x01\x02\x03\x04\x05")},
+        PictureCase{"binary bytes", {0x00, 0xFF, 0x00, 0x0A, 0x0D, 0x1A, 0x80, 0xFE}}));
 
 }  // namespace
