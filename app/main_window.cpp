@@ -57,8 +57,8 @@ QPushButton* makeButton(QWidget* parent, const char* name, QRect rect, const cha
     return button;
 }
 
-// The open list is limited so that, hanging below the field, it ends kOpenListReach pixels
-// below the control's top; longer catalogues scroll.
+// The list opens from the last pixel row of the field down; its height is limited so that it
+// ends kOpenListReach pixels below the control's top, and longer catalogues scroll.
 void limitOpenListHeight(QComboBox& list) {
     QStyleOptionComboBox option;
     option.initFrom(&list);
@@ -123,50 +123,61 @@ bool ownedBy(const QObject* object, const QObject* owner) {
     return false;
 }
 
+void frameWindow(QWidget& window) {
+    window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint);
+    window.setFixedSize(kClientWidth, kClientHeight);
+    // The title bar stays blank; Qt would show the program's name for an empty title.
+    window.setWindowTitle(QStringLiteral(" "));
+    window.setWindowIcon(QIcon(QStringLiteral(":/icons/textbook-pages.png")));
+}
+
+void placeCatalogue(MainWindow& w) {
+    w.标签4 = makeLabel(&w, "标签4", {352, 7, 48, 32}, "课本");
+    w.组合框4 = makeList(&w, "组合框4", {409, 15, 120, 20},
+                         {"语文", "数学", "英语", "历史", "政治", "物理", "生物", "化学", "地理"});
+    w.标签3 = makeLabel(&w, "标签3", {352, 46, 48, 32}, "版本");
+    w.组合框3 = makeList(&w, "组合框3", {409, 52, 120, 20},
+                         {"部编版", "人教版", "苏教版", "北师大", "沪教版", "语文版", "西师大版"});
+    w.标签1 = makeLabel(&w, "标签1", {352, 78, 48, 32}, "年级");
+    w.组合框1 = makeList(
+        &w, "组合框1", {409, 86, 120, 20},
+        {"一年级", "二年级", "三年级", "四年级", "五年级", "六年级", "七年级", "八年级", "九年级"});
+    w.标签2 = makeLabel(&w, "标签2", {352, 118, 48, 32}, "上下册");
+    w.组合框2 = makeList(&w, "组合框2", {409, 126, 120, 20}, {"上册", "下册"});
+}
+
+void placeCommands(MainWindow& w) {
+    w.标签5 = makeLabel(&w, "标签5", {352, 162, 48, 32}, "页码");
+    w.编辑框1 = makePageBox(&w, {410, 164, 119, 24});
+    w.按钮1 = makeButton(&w, "按钮1", {360, 211, 72, 40}, "下载");
+    w.按钮2 = makeButton(&w, "按钮2", {456, 211, 72, 40}, "查看");
+    w.按钮4 = makeButton(&w, "按钮4", {361, 259, 72, 40}, "上一页");
+    w.按钮3 = makeButton(&w, "按钮3", {456, 259, 72, 40}, "下一页");
+    w.按钮5 = makeButton(&w, "按钮5", {392, 304, 112, 32}, "打开网站");
+    w.标签6 = makeHint(&w, {352, 344, 184, 80});
+}
+
+// Top to bottom through the catalogue, then the page number, then the buttons row by row.
+void orderTabStops(MainWindow& w) {
+    QWidget* const order[] = {w.组合框4, w.组合框3, w.组合框1, w.组合框2, w.编辑框1,
+                              w.按钮1,   w.按钮2,   w.按钮4,   w.按钮3,   w.按钮5};
+    for (std::size_t i = 1; i < std::size(order); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
+}
+
 }  // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     loadResources();
-    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    // The title bar stays blank; Qt would show the program's name for an empty title.
-    setWindowTitle(QStringLiteral(" "));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/textbook-pages.png")));
-
+    frameWindow(*this);
     分组框1 = placed(new QGroupBox(this), "分组框1", {0, 1, 344, 424});
     分组框1->setFocusPolicy(Qt::NoFocus);
     图片框1 = placed(new PictureBox(分组框1), "图片框1", {8, 15, 328, 408});
     图片框1->setFocusPolicy(Qt::NoFocus);
-
-    标签4 = makeLabel(this, "标签4", {352, 7, 48, 32}, "课本");
-    组合框4 = makeList(this, "组合框4", {409, 15, 120, 20},
-                       {"语文", "数学", "英语", "历史", "政治", "物理", "生物", "化学", "地理"});
-    标签3 = makeLabel(this, "标签3", {352, 46, 48, 32}, "版本");
-    组合框3 = makeList(this, "组合框3", {409, 52, 120, 20},
-                       {"部编版", "人教版", "苏教版", "北师大", "沪教版", "语文版", "西师大版"});
-    标签1 = makeLabel(this, "标签1", {352, 78, 48, 32}, "年级");
-    组合框1 = makeList(
-        this, "组合框1", {409, 86, 120, 20},
-        {"一年级", "二年级", "三年级", "四年级", "五年级", "六年级", "七年级", "八年级", "九年级"});
-    标签2 = makeLabel(this, "标签2", {352, 118, 48, 32}, "上下册");
-    组合框2 = makeList(this, "组合框2", {409, 126, 120, 20}, {"上册", "下册"});
-    标签5 = makeLabel(this, "标签5", {352, 162, 48, 32}, "页码");
-    编辑框1 = makePageBox(this, {410, 164, 119, 24});
-
-    按钮1 = makeButton(this, "按钮1", {360, 211, 72, 40}, "下载");
-    按钮2 = makeButton(this, "按钮2", {456, 211, 72, 40}, "查看");
-    按钮4 = makeButton(this, "按钮4", {361, 259, 72, 40}, "上一页");
-    按钮3 = makeButton(this, "按钮3", {456, 259, 72, 40}, "下一页");
-    按钮5 = makeButton(this, "按钮5", {392, 304, 112, 32}, "打开网站");
-    标签6 = makeHint(this, {352, 344, 184, 80});
-
-    // Top to bottom through the catalogue, then the page number, then the buttons row by row.
-    QWidget* const order[] = {组合框4, 组合框3, 组合框1, 组合框2, 编辑框1,
-                              按钮1,   按钮2,   按钮4,   按钮3,   按钮5};
-    for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
-
+    placeCatalogue(*this);
+    placeCommands(*this);
+    orderTabStops(*this);
     qApp->installEventFilter(this);
     registerMainWindow(this);
 }
