@@ -1,9 +1,5 @@
-#include <QApplication>
-#include <QWidget>
+#include "app/application.h"
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
-    QWidget window;
-    window.show();
-    return application.exec();
+    return runApplication(argc, argv);
 }

@@ -13,8 +13,9 @@
 // code refers to them by these names.
 class MainWindow : public QWidget {
     Q_OBJECT
-public:
+  public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     QGroupBox* 分组框1;
     PictureBox* 图片框1;
@@ -34,4 +35,11 @@ public:
     QPushButton* 按钮3;  // 下一页
     QPushButton* 按钮4;  // 上一页
     QPushButton* 按钮5;  // 打开网站
+
+  protected:
+    // Sees Esc before any control, an open list's popup included, so Esc always closes.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 };
+
+// Shows the window with its frame centred on the primary screen's available area.
+void showCentredOnPrimaryScreen(QWidget& window);

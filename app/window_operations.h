@@ -12,6 +12,9 @@
 
 // The process-wide window; valid while the program (or a test) has created one.
 MainWindow& mainWindow();
+// Called by the window when it is created and destroyed.
+void registerMainWindow(MainWindow* window);
+void unregisterMainWindow(const MainWindow* window);
 
 // 0-based index of the selected item, -1 when none is selected.
 std::int32_t selectedIndex(const QComboBox& list);
