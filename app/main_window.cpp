@@ -10,12 +10,11 @@
 #include <initializer_list>
 #include <limits>
 
+#include "app/command_bindings.h"
 #include "app/window_operations.h"
 
 // Resources of a static library are only linked in when something names them.
-static void loadResources() {
-    Q_INIT_RESOURCE(resources);
-}
+static void loadResources() { Q_INIT_RESOURCE(resources); }
 
 namespace {
 
@@ -178,6 +177,7 @@ MainWindow::MainWindow(QWidget* parent) : QWidget(parent) {
     placeCatalogue(*this);
     placeCommands(*this);
     orderTabStops(*this);
+    bindCommands(*this);
     qApp->installEventFilter(this);
     registerMainWindow(this);
 }
