@@ -317,12 +317,21 @@ def type_text(session, window, text):
     _x_tool(session, "xdotool", "type", "--clearmodifiers", "--delay", "30", text)
 
 
+def move_pointer(session, x, y):
+    """Moves the pointer to screen coordinates x, y and waits until it is there."""
+    location = _x_tool(session, "xdotool", "getmouselocation", "--shell").stdout
+    # xdotool's --sync waits for the pointer to move, for ever when it is there already.
+    if re.search(rf"^X={x}\nY={y}$", location, re.MULTILINE):
+        return
+    _x_tool(session, "xdotool", "mousemove", "--sync", str(x), str(y))
+
+
 def click(session, window, x, y, button=1):
     """Clicks at client coordinates x, y of the window."""
     left, top, _, _ = client_geometry(session, window)
     focus(session, window)
-    _x_tool(session, "xdotool", "mousemove", "--sync", str(left + x), str(top + y),
-            "click", str(button))
+    move_pointer(session, left + x, top + y)
+    _x_tool(session, "xdotool", "click", str(button))
 
 
 def click_close_button(session, window):
@@ -331,8 +340,8 @@ def click_close_button(session, window):
     _, right_extent, top_extent, _ = frame_extents(session, window)
     frame_right = left + width + right_extent - 1
     focus(session, window)
-    _x_tool(session, "xdotool", "mousemove", "--sync", str(frame_right - 10),
-            str(top - top_extent // 2), "click", "1")
+    move_pointer(session, frame_right - 10, top - top_extent // 2)
+    _x_tool(session, "xdotool", "click", "1")
 
 
 def control_centre(name):
@@ -364,6 +373,22 @@ def screenshot(session, path):
     """Saves the whole screen as a PNG."""
     _x_tool(session, "import", "-window", "root", path, timeout=30)
     return path
+
+
+def move_pointer_away(session):
+    """Moves the pointer to the top-left corner of the screen, so that it hovers no control."""
+    move_pointer(session, 0, 0)
+
+
+def pixels_in(path, x, y, width, height):
+    """The colours of the rectangle of a screenshot as (red, green, blue), row by row."""
+    completed = subprocess.run(
+        ["convert", path, "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
+         "rgb:-"],
+        capture_output=True, timeout=DEFAULT_TIMEOUT, check=True,
+    )
+    data = completed.stdout
+    return [tuple(data[i:i + 3]) for i in range(0, len(data), 3)]
 
 
 def colours_in(path, x, y, width, height):
