@@ -33,15 +33,12 @@ struct JpegSession {
 }
 
 // libjpeg's default error handling prints and exits the process; here an error jumps back to the
-// step that was running, and warnings stay silent. Running out of data is only a warning to
-// libjpeg, which pads the rest with grey; a picture still missing rows then counts as broken.
+// step that was running. Data that runs out, before the end marker or within a scan, is only a
+// warning to libjpeg, which pads the picture with grey; here it leaves no picture. Other
+// warnings stay silent.
 void handleLibjpegMessage(j_common_ptr common, int level) {
-    if (level >= 0 || common->err->msg_code != JWRN_JPEG_EOF) return;
-    const auto* decompressor = reinterpret_cast<j_decompress_ptr>(common);
-    if (decompressor->output_height == 0 ||
-        decompressor->output_scanline < decompressor->output_height) {
-        escapeFromLibjpeg(common);
-    }
+    const int code = common->err->msg_code;
+    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) escapeFromLibjpeg(common);
 }
 
 void stopAfterTooManyScans(j_common_ptr common) {
