@@ -12,8 +12,8 @@ class QMovie;
 
 // 图片框1: keeps one image as the exact bytes written and shows it stretched to the box.
 // The bytes are decoded when the box is next painted, so a run of writes decodes only the last.
+// It declares no signals or slots of its own, so it needs no meta-object of its own either.
 class PictureBox : public QWidget {
-    Q_OBJECT
   public:
     explicit PictureBox(QWidget* parent = nullptr);
     ~PictureBox() override;
