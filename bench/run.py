@@ -23,6 +23,7 @@ IMAGE_HOST = "img.textbook-pages.example"
 VOLUME_PATH = "/img/jiaocai/yuwen/renjiaoban/sannianjixiace/"
 FONT = "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"
 STEP_TIMEOUT = 300
+NOTES_HEADING = "## Findings"
 
 
 def machine():
@@ -301,8 +302,16 @@ def write_results(lines, host, load_before, load_after, quick):
         "```",
         "",
     ]
-    with open(os.path.join(ROOT, "bench", "RESULTS.md"), "w") as file:
-        file.write("\n".join(text))
+    path = os.path.join(ROOT, "bench", "RESULTS.md")
+    notes = ""
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as file:
+            earlier = file.read()
+        # The hand-written findings below the results survive a new run.
+        if NOTES_HEADING in earlier:
+            notes = earlier[earlier.index(NOTES_HEADING):]
+    with open(path, "w", encoding="utf-8") as file:
+        file.write("\n".join(text) + ("\n" + notes if notes else ""))
 
 
 if __name__ == "__main__":
