@@ -3,6 +3,7 @@
 #include <QBuffer>
 #include <QMovie>
 #include <QPainter>
+#include <utility>
 
 #include "app/picture_decoder.h"
 #include "app/picture_format.h"
@@ -29,8 +30,8 @@ PictureBox::PictureBox(QWidget* parent) : QWidget(parent) {
 
 PictureBox::~PictureBox() = default;
 
-void PictureBox::setPicture(const Bytes& bytes) {
-    bytes_ = bytes;
+void PictureBox::setPicture(Bytes bytes) {
+    bytes_ = std::move(bytes);
     dropShownPicture();
     update();
 }

@@ -18,7 +18,7 @@ class PictureBox : public QWidget {
     explicit PictureBox(QWidget* parent = nullptr);
     ~PictureBox() override;
 
-    void setPicture(const Bytes& bytes);
+    void setPicture(Bytes bytes);
     const Bytes& picture() const { return bytes_; }
 
   protected:

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <string_view>
+#include <utility>
 
 #include "services/gbk.h"
 
@@ -78,6 +79,6 @@ Bytes picture(const PictureBox& box) {
     return box.picture();
 }
 
-void picture(PictureBox& box, const Bytes& value) {
-    box.setPicture(value);
+void picture(PictureBox& box, Bytes value) {
+    box.setPicture(std::move(value));
 }

@@ -25,4 +25,5 @@ Text text(const QLineEdit& box);
 void text(QLineEdit& box, const Text& value);
 
 Bytes picture(const PictureBox& box);
-void picture(PictureBox& box, const Bytes& value);
+// The box keeps `value`; a caller that is done with its bytes moves them in instead of copying.
+void picture(PictureBox& box, Bytes value);

@@ -1,4 +1,5 @@
 #include <cstdint>
+#include <utility>
 
 #include "addressing/page_address.h"
 #include "app/window_operations.h"
@@ -12,11 +13,14 @@ namespace {
 
 void downloadPage(const Text& volumeFolder, std::int32_t page) {
     PictureBox& box = *mainWindow().图片框1;
-    const FetchOutcome fetched = httpFetch(pageAddress(volumeFolder, page));
-    picture(box, fetched.body);
+    FetchOutcome fetched = httpFetch(pageAddress(volumeFolder, page));
+    // Moved, not copied: a page is a megabyte or more, and a fresh copy of it per page costs
+    // more than the transfer itself.
+    const bool complete = fetched.complete;
+    picture(box, std::move(fetched.body));
     // A page that did not arrive whole with a success status is not saved, so a failed fetch
     // never replaces a good copy from an earlier download with an empty file or an error page.
-    if (!fetched.complete) return;
+    if (!complete) return;
     const Text name = savedFileName(runDirectory(), readSelection(), page);
     writeFile(name, picture(box));
 }

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 
@@ -76,7 +77,9 @@ std::size_t receiveBody(char* data, std::size_t size, std::size_t count, void* u
     auto& transfer = *static_cast<Transfer*>(userdata);
     const std::size_t length = size * count;
     if (transfer.body.capacity() == 0) reserveAnnouncedLength(transfer);
-    transfer.body.insert(transfer.body.end(), data, data + length);
+    // As bytes rather than chars, so that the append is one block copy, not a loop.
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);
+    transfer.body.insert(transfer.body.end(), bytes, bytes + length);
     transfer.lastActivity = Clock::now();
     return length;
 }

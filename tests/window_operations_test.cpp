@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <ostream>
+#include <utility>
 
 #include "app/main_window.h"
 #include "services/gbk.h"
@@ -98,6 +99,18 @@ TEST_P(PictureTest, PictureReadsBackExactlyTheBytesWritten) {
     picture(*window->图片框1, toBytes("stale content of an earlier page"));
     picture(*window->图片框1, GetParam().bytes);
     EXPECT_EQ(picture(*window->图片框1), GetParam().bytes);
+}
+
+// The download moves each body into the box; a moved-in block must read back the same as a
+// copied one, and a later write must not reach the bytes read back earlier.
+TEST_P(PictureTest, MovedInBytesReadBackAndStayApartFromLaterWrites) {
+    Bytes moved = GetParam().bytes;
+    picture(*window->图片框1, std::move(moved));
+    const Bytes readBack = picture(*window->图片框1);
+    EXPECT_EQ(readBack, GetParam().bytes);
+    picture(*window->图片框1, toBytes("the next page"));
+    EXPECT_EQ(readBack, GetParam().bytes);
+    EXPECT_EQ(picture(*window->图片框1), toBytes("the next page"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
