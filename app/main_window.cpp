@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QPixmap>
 #include <QScreen>
 #include <QStyle>
 #include <QStyleOptionComboBox>
@@ -130,9 +129,7 @@ void frameWindow(QWidget& window) {
     window.setFixedSize(kClientWidth, kClientHeight);
     // The title bar stays blank; Qt would show the program's name for an empty title.
     window.setWindowTitle(QStringLiteral(" "));
-    // Naming the format spares Qt from loading every image-format plugin to guess it, a good
-    // part of the start-up time.
-    window.setWindowIcon(QIcon(QPixmap(QStringLiteral(":/icons/textbook-pages.png"), "PNG")));
+    window.setWindowIcon(QIcon(QStringLiteral(":/icons/textbook-pages.png")));
 }
 
 void placeCatalogue(MainWindow& w) {
