@@ -146,7 +146,7 @@ def with_many_scans(progressive_jpeg, count):
 class DownloadFaultsTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.session = desktop.start_desktop()
+        cls.session = desktop.start_desktop(timeout=WAIT)
         cls.addClassCleanup(desktop.stop_desktop, cls.session)
 
     def setUp(self):
