@@ -185,7 +185,11 @@ class DownloadFaultsTest(unittest.TestCase):
         def all_requested():
             requested = [path for server in servers for path in server.requested_paths()]
             return all(requested.count(path) >= paths.count(path) for path in set(paths))
-        desktop.wait_until(all_requested, timeout, f"requests for {paths}")
+        try:
+            desktop.wait_until(all_requested, timeout, f"requests for {paths}")
+        except desktop.DesktopError as error:
+            logs = [server.requested_paths() for server in servers]
+            raise AssertionError(f"{error}; the servers were asked for {logs}") from error
 
     def assert_responds(self, program, window, server, next_page):
         """The program still runs and answers a click: the next page is requested."""
@@ -230,7 +234,9 @@ class DownloadFaultsTest(unittest.TestCase):
         time.sleep(0.5)
         dying.kill()
         survivor = second if dying is first else first
-        self.wait_for_requests([first, survivor], [page_path(4), page_path(5)])
+        # Beyond the program's stall limit of 60 s: should the end of the connection go
+        # unnoticed, the fetch still ends there and the loop goes on.
+        self.wait_for_requests([first, survivor], [page_path(4), page_path(5)], timeout=90)
         desktop.wait_until(lambda: os.path.exists(os.path.join(self.program_dir, saved_name(5))),
                            WAIT, "page 5 to be saved")
         self.assertEqual(self.saved_files(), sorted(saved_name(p) for p in (1, 2, 4, 5)))
