@@ -82,7 +82,10 @@ bool isCompleteBmp(const Bytes& bytes) {
     if (!hasUncompressedRows(geometry.compression)) return true;
     const std::int64_t rowBytes = (geometry.width * geometry.bitsPerPixel + 31) / 32 * 4;
     const std::int64_t pixelsStart = readLittleEndian(bytes, 10, 4).value_or(0);
-    return pixelsStart + rowBytes * geometry.height <= static_cast<std::int64_t>(bytes.size());
+    const std::int64_t available = static_cast<std::int64_t>(bytes.size()) - pixelsStart;
+    // Compared by division: rows of a header's extreme width and bit depth times its extreme
+    // height overflow 64 bits.
+    return available >= 0 && (rowBytes == 0 || geometry.height <= available / rowBytes);
 }
 
 bool isCompleteIconDirectory(const Bytes& bytes) {

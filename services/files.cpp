@@ -1,13 +1,18 @@
 #include "services/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <string_view>
 
 #include "services/gbk.h"
 
@@ -16,6 +21,8 @@
 // there. When a page is replaced, its new content reaches the disk before the rename, so even
 // a power failure leaves the old page or the new one. A new page skips that wait: there is
 // nothing older to lose, and a download of hundreds of pages stays as fast as plain copying.
+// Only a kill in the middle of a write leaves its temporary behind; the first save into a
+// directory removes such leftovers of writers that no longer run.
 
 namespace {
 
@@ -113,6 +120,53 @@ std::optional<struct stat> existingEntry(const std::string& path) {
     return status;
 }
 
+bool isAllDigits(std::string_view s) {
+    return !s.empty() &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The writer's process id in a name of our temporaries' pattern, ".<stem>.<pid>-<number>.part".
+std::optional<pid_t> temporaryOwner(std::string_view name) {
+    constexpr std::string_view suffix = temporarySuffix;
+    constexpr std::size_t kMaxPidDigits = 9;
+    if (name.size() <= suffix.size() || name[0] != '.' || !name.ends_with(suffix))
+        return std::nullopt;
+    name.remove_suffix(suffix.size());
+    const std::size_t dash = name.rfind('-');
+    if (dash == std::string_view::npos) return std::nullopt;
+    const std::size_t dot = name.rfind('.', dash);
+    if (dot == std::string_view::npos || dot == 0) return std::nullopt;
+    const std::string_view pid = name.substr(dot + 1, dash - dot - 1);
+    if (!isAllDigits(pid) || pid.size() > kMaxPidDigits || !isAllDigits(name.substr(dash + 1)))
+        return std::nullopt;
+    return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+bool isRunning(pid_t pid) { return pid == getpid() || kill(pid, 0) == 0 || errno != ESRCH; }
+
+// Removes the regular files of our temporaries' pattern whose writer is gone. A writer that may
+// still run (or whose state cannot be told) keeps its file.
+void removeStaleTemporaries(const std::string& directory) {
+    const std::string path = directory.empty() ? "." : directory;
+    DIR* entries = opendir(path.c_str());
+    if (entries == nullptr) return;
+    while (const dirent* entry = readdir(entries)) {
+        const std::optional<pid_t> owner = temporaryOwner(entry->d_name);
+        if (!owner || *owner <= 0 || isRunning(*owner)) continue;
+        struct stat status {};
+        if (fstatat(dirfd(entries), entry->d_name, &status, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(status.st_mode))
+            unlinkat(dirfd(entries), entry->d_name, 0);
+    }
+    closedir(entries);
+}
+
+// Once per directory and run: a download of hundreds of pages reads its directory once.
+void removeStaleTemporariesOnce(const std::string& directory) {
+    static std::set<std::string> swept;
+    if (swept.insert(directory).second) removeStaleTemporaries(directory);
+}
+
 bool replaceWithContent(const std::string& path, const Target& target, const Bytes& content) {
     std::optional<TemporaryFile> file = createTemporary(target);
     if (!file) return false;
@@ -131,5 +185,6 @@ bool writeFile(const Text& name, const Bytes& content) {
     if (!path || path->find('\0') != std::string::npos) return false;
     const std::optional<Target> target = splitTarget(*path);
     if (!target) return false;
+    removeStaleTemporariesOnce(target->directory);
     return replaceWithContent(*path, *target, content);
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -101,6 +103,40 @@ TEST_F(WriteFileTest, RelativeNameIsInTheWorkingDirectory) {
     fs::current_path(previous);
     EXPECT_TRUE(written);
     EXPECT_EQ(readFile(dir / "plain.jpg"), "p");
+}
+
+// The process id of a process that has ended.
+pid_t goneProcess() {
+    const pid_t child = fork();
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    return child;
+}
+
+// A writer killed in the middle of a save leaves its temporary; the next save into the
+// directory removes it, and nothing else: not the temporary of a writer that still runs, nor a
+// name that only looks similar, nor anything that is no regular file.
+TEST_F(WriteFileTest, FirstSaveRemovesTemporariesLeftByGoneWriters) {
+    const std::string gone = std::to_string(goneProcess());
+    const std::string running = std::to_string(getppid());
+    const std::string stale = ".7.jpg." + gone + "-123.part";
+    const std::set<std::string> kept = {
+        ".7.jpg." + running + "-5.part", ".7.jpg." + gone + "-x.part",
+        "7.jpg." + gone + "-5.part",     ".7.jpg." + gone + "-5.part.jpg",
+        ".dir." + gone + "-5.part",      ".link." + gone + "-5.part"};
+    putFile(dir / stale, "half a page");
+    for (const std::string& name : kept) {
+        if (name.starts_with(".dir."))
+            fs::create_directory(dir / name);
+        else if (name.starts_with(".link."))
+            fs::create_symlink(dir / "7.jpg", dir / name);
+        else
+            putFile(dir / name, "x");
+    }
+    EXPECT_TRUE(writeFile(nameOf("1.jpg"), toBytes("page")));
+    std::set<std::string> expected = kept;
+    expected.insert("1.jpg");
+    EXPECT_EQ(entriesBelow(dir), expected);
 }
 
 struct FailureCase {

@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <ostream>
+#include <utility>
 
 #include "app/jpeg_decoder.h"
 #include "app/pcx_decoder.h"
@@ -374,6 +375,23 @@ TEST_F(DecoderTest, BmpWhosePixelRowsAreCutGivesNothing) {
     const Bytes bmp = encodedWithQt(twoColourImage({40, 40}, Qt::red, Qt::blue), "bmp");
     EXPECT_FALSE(decodeBmp(bmp).isNull());
     EXPECT_TRUE(decodeBmp(truncated(bmp, bmp.size() - 1)).isNull());
+}
+
+// Width times bit depth times height of such a header is far beyond 64 bits.
+TEST_F(DecoderTest, BmpHeaderWithExtremeDimensionsGivesNothing) {
+    Bytes bmp = toBytes("BM");
+    const auto put = [&bmp](std::uint32_t value, int width) {
+        for (int i = 0; i < width; ++i) bmp.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    const std::pair<std::uint32_t, int> fields[] = {
+        {70, 4}, {0, 4},          {54, 4},          // file size, reserved, pixel offset
+        {40, 4}, {0x7FFFFFFF, 4}, {0x80000000, 4},  // header size, width, height (top-down)
+        {1, 2},  {0xFFFF, 2},     {0, 4},           // planes, bits a pixel, uncompressed
+        {0, 4},  {0, 4},          {0, 4},          {0, 4}, {0, 4}};
+    for (const auto& [value, width] : fields) put(value, width);
+    bmp.resize(bmp.size() + 16, 0xFF);
+    EXPECT_TRUE(decodeBmp(bmp).isNull());
+    EXPECT_TRUE(decodePicture(bmp, QSize(328, 408)).isNull());
 }
 
 }  // namespace

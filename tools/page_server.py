@@ -15,6 +15,9 @@ Options:
                        "path": "<target without scheme and host>",
                        "headers": [["Name", "value"], ...]}       (in the order received)
                     The target and header texts are the raw bytes read as Latin-1.
+  --reuse-port      listen with SO_REUSEPORT, so that a second server may share the port: a
+                    test can kill one server in the middle of an answer while the other one
+                    goes on answering the requests that follow.
   --sample-pages    also serve the sample page images of a few catalogue books (see
                     sample_pages.py) for paths that have no route.
   --routes PATH     a JSON object mapping an exact path (with its query, as in "path" above) to a
@@ -76,6 +79,7 @@ def parse_arguments(argv):
     parser.add_argument("--log")
     parser.add_argument("--routes")
     parser.add_argument("--sample-pages", action="store_true")
+    parser.add_argument("--reuse-port", action="store_true")
     return parser.parse_args(argv)
 
 
@@ -245,11 +249,17 @@ class PageHandler(BaseHTTPRequestHandler):
 class PageServer(ThreadingHTTPServer):
     daemon_threads = True
 
-    def __init__(self, port, routes_path, request_log, with_sample_pages):
+    def __init__(self, port, routes_path, request_log, with_sample_pages, reuse_port=False):
+        self.reuse_port = reuse_port
         super().__init__(("127.0.0.1", port), PageHandler)
         self.routes_path = routes_path
         self.with_sample_pages = with_sample_pages
         self.request_log = request_log
+
+    def server_bind(self):
+        if self.reuse_port:
+            self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1)
+        super().server_bind()
 
 
 def stop_on_signal(signal_number, frame):
@@ -261,7 +271,7 @@ def main(argv):
     signal.signal(signal.SIGTERM, stop_on_signal)
     signal.signal(signal.SIGINT, stop_on_signal)
     server = PageServer(options.port, options.routes, RequestLog(options.log),
-                        options.sample_pages)
+                        options.sample_pages, options.reuse_port)
     try:
         if options.port_file:
             write_atomically(options.port_file, f"{server.server_address[1]}\n")
