@@ -4,9 +4,7 @@
 #include "addressing/pinyin_segment.h"
 #include "services/text.h"
 
-Text pageAddressPrefix() {
-    return joinTexts({"http://", imageHost, "/img/jiaocai/"});
-}
+Text pageAddressPrefix() { return joinTexts({"http://", imageHost, "/img/jiaocai/"}); }
 
 // Grade and volume share one path segment on the image host: .../sannianjixiace/.
 Text volumeFolderAddress(const CatalogueSelection& selection) {

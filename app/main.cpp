@@ -1,5 +1,3 @@
 #include "app/application.h"
 
-int main(int argc, char** argv) {
-    return runApplication(argc, argv);
-}
+int main(int argc, char** argv) { return runApplication(argc, argv); }

@@ -80,6 +80,4 @@ QImage decodeIcon(const Bytes& bytes) {
     return readWithQt(bytes, "ico", true);
 }
 
-bool isAnimatedGif(const Bytes& bytes) {
-    return isCompleteGif(bytes) && gifFrameCount(bytes) > 1;
-}
+bool isAnimatedGif(const Bytes& bytes) { return isCompleteGif(bytes) && gifFrameCount(bytes) > 1; }

@@ -46,39 +46,25 @@ QString fromGbk(const Text& gbk) {
 
 }  // namespace
 
-MainWindow& mainWindow() {
-    return *registeredWindow();
-}
+MainWindow& mainWindow() { return *registeredWindow(); }
 
-void registerMainWindow(MainWindow* window) {
-    registeredWindow() = window;
-}
+void registerMainWindow(MainWindow* window) { registeredWindow() = window; }
 
 void unregisterMainWindow(const MainWindow* window) {
     if (registeredWindow() == window) registeredWindow() = nullptr;
 }
 
-std::int32_t selectedIndex(const QComboBox& list) {
-    return list.currentIndex();
-}
+std::int32_t selectedIndex(const QComboBox& list) { return list.currentIndex(); }
 
 Text itemText(const QComboBox& list, std::int32_t index) {
     if (index < 0 || index >= list.count()) return {};
     return toGbk(list.itemText(index));
 }
 
-Text text(const QLineEdit& box) {
-    return toGbk(box.text());
-}
+Text text(const QLineEdit& box) { return toGbk(box.text()); }
 
-void text(QLineEdit& box, const Text& value) {
-    box.setText(fromGbk(value));
-}
+void text(QLineEdit& box, const Text& value) { box.setText(fromGbk(value)); }
 
-Bytes picture(const PictureBox& box) {
-    return box.picture();
-}
+Bytes picture(const PictureBox& box) { return box.picture(); }
 
-void picture(PictureBox& box, Bytes value) {
-    box.setPicture(std::move(value));
-}
+void picture(PictureBox& box, Bytes value) { box.setPicture(std::move(value)); }

@@ -100,9 +100,7 @@ bool syncToDisk(int descriptor) {
 }
 
 // On Linux a close interrupted by a signal has still released the descriptor.
-bool closeFile(int descriptor) {
-    return close(descriptor) == 0 || errno == EINTR;
-}
+bool closeFile(int descriptor) { return close(descriptor) == 0 || errno == EINTR; }
 
 // The page that is replaced keeps its permissions; a new page gets 0644 less the umask.
 bool fillTemporary(const TemporaryFile& file, const Bytes& content,

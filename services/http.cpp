@@ -51,9 +51,7 @@ HttpClient* sharedClient() {
 }
 
 // The URL as sent: everything from the first "#" on is the browser's business.
-std::string_view withoutFragment(std::string_view url) {
-    return url.substr(0, url.find('#'));
-}
+std::string_view withoutFragment(std::string_view url) { return url.substr(0, url.find('#')); }
 
 bool startsWithNoCase(std::string_view text, std::string_view prefix) {
     return text.size() >= prefix.size() &&
@@ -203,6 +201,4 @@ FetchOutcome httpFetch(const Text& url, const FetchLimits& limits) {
     return fetchWith(*client, sent, limits);
 }
 
-Bytes httpReadFile(const Text& url) {
-    return httpFetch(url).body;
-}
+Bytes httpReadFile(const Text& url) { return httpFetch(url).body; }

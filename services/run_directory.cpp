@@ -47,6 +47,4 @@ bool recordRunDirectory() {
     return true;
 }
 
-Text runDirectory() {
-    return recordedDirectory();
-}
+Text runDirectory() { return recordedDirectory(); }

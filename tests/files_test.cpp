@@ -144,9 +144,7 @@ struct FailureCase {
     Text target;  // relative to the test directory; "" for the empty name
 };
 
-void PrintTo(const FailureCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 class WriteFileFailureTest : public WriteFileTest,
                              public testing::WithParamInterface<FailureCase> {};

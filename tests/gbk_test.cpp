@@ -14,9 +14,7 @@ struct Pair {
     std::string utf8;
 };
 
-void PrintTo(const Pair& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const Pair& c, std::ostream* os) { *os << c.name; }
 
 class GbkRoundTrip : public testing::TestWithParam<Pair> {};
 

@@ -190,9 +190,7 @@ struct ResponseCase {
     std::size_t requests;
 };
 
-void PrintTo(const ResponseCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const ResponseCase& c, std::ostream* os) { *os << c.name; }
 
 // Stands for the server's address in a redirect to an absolute URL; the port is known only
 // once the server runs.
@@ -225,13 +223,7 @@ std::vector<ResponseCase> responseCases() {
          200,
          true,
          1},
-        {"BodyOfManyChunksWithItsLength",
-         {{"/p", {.body = bigBody}}},
-         "/p",
-         bigBody,
-         200,
-         true,
-         1},
+        {"BodyOfManyChunksWithItsLength", {{"/p", {.body = bigBody}}}, "/p", bigBody, 200, true, 1},
         {"BinaryBodyUnchanged",
          {{"/p", {.body = patternBytes(256)}}},
          "/p",
@@ -296,9 +288,7 @@ struct TimingCase {
     std::chrono::milliseconds atMost;
 };
 
-void PrintTo(const TimingCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const TimingCase& c, std::ostream* os) { *os << c.name; }
 
 const Bytes tenBytes = toBytes("0123456789");
 

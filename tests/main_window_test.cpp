@@ -19,13 +19,9 @@
 
 namespace {
 
-Text gbk(const char* utf8) {
-    return utf8ToGbk(utf8).value();
-}
+Text gbk(const char* utf8) { return utf8ToGbk(utf8).value(); }
 
-QString qs(const char* utf8) {
-    return QString::fromUtf8(utf8);
-}
+QString qs(const char* utf8) { return QString::fromUtf8(utf8); }
 
 class MainWindowTest : public ::testing::Test {
   protected:
@@ -99,9 +95,7 @@ const Placement kPlacements[] = {
     {"标签6", {352, 344, 184, 80}, false, [](MainWindow& w) -> QWidget* { return w.标签6; }},
 };
 
-void PrintTo(const Placement& placement, std::ostream* out) {
-    *out << placement.name;
-}
+void PrintTo(const Placement& placement, std::ostream* out) { *out << placement.name; }
 
 class ControlPlacementTest : public MainWindowTest,
                              public ::testing::WithParamInterface<Placement> {};

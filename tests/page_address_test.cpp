@@ -26,9 +26,7 @@ struct AddressCase {
     Text fileName;     // after the directory and "/"
 };
 
-void PrintTo(const AddressCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.name; }
 
 class PageAddressTest : public testing::TestWithParam<AddressCase> {};
 

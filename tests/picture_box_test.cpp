@@ -74,9 +74,7 @@ struct ReadBackCase {
     Bytes (*make)();
 };
 
-void PrintTo(const ReadBackCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const ReadBackCase& c, std::ostream* os) { *os << c.name; }
 
 class PictureReadBackTest : public testing::TestWithParam<ReadBackCase> {
   protected:

@@ -58,9 +58,7 @@ struct JpegScaleCase {
     QSize decoded;
 };
 
-void PrintTo(const JpegScaleCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const JpegScaleCase& c, std::ostream* os) { *os << c.name; }
 
 class JpegScaleTest : public testing::TestWithParam<JpegScaleCase> {
   protected:
@@ -156,9 +154,7 @@ struct HugeCase {
     Bytes (*make)();
 };
 
-void PrintTo(const HugeCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const HugeCase& c, std::ostream* os) { *os << c.name; }
 
 class HugeHeaderTest : public testing::TestWithParam<HugeCase> {
   protected:
@@ -213,9 +209,7 @@ struct PcxCase {
     std::vector<QRgb> expectedRows;  // the decoded pixels row by row
 };
 
-void PrintTo(const PcxCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const PcxCase& c, std::ostream* os) { *os << c.name; }
 
 class PcxLayoutTest : public testing::TestWithParam<PcxCase> {
   protected:
@@ -293,15 +287,11 @@ struct BrokenPcxCase {
     Bytes bytes;
 };
 
-void PrintTo(const BrokenPcxCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const BrokenPcxCase& c, std::ostream* os) { *os << c.name; }
 
 class BrokenPcxTest : public testing::TestWithParam<BrokenPcxCase> {};
 
-TEST_P(BrokenPcxTest, GivesNothing) {
-    EXPECT_TRUE(decodePcx(GetParam().bytes).isNull());
-}
+TEST_P(BrokenPcxTest, GivesNothing) { EXPECT_TRUE(decodePcx(GetParam().bytes).isNull()); }
 
 Bytes validPcx8() {
     return pcxBytes({5, 8, 1, 4, 2, 4, std::vector<std::uint8_t>(8, 1), {}, kFourColours});

@@ -13,9 +13,7 @@ struct SniffCase {
     PictureFormat expected;
 };
 
-void PrintTo(const SniffCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const SniffCase& c, std::ostream* os) { *os << c.name; }
 
 class SniffPictureFormatTest : public testing::TestWithParam<SniffCase> {};
 

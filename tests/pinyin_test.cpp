@@ -18,13 +18,9 @@ struct SegmentCase {
     Text segment;
 };
 
-void PrintTo(const SegmentCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const SegmentCase& c, std::ostream* os) { *os << c.name; }
 
-std::string caseName(const testing::TestParamInfo<SegmentCase>& info) {
-    return info.param.name;
-}
+std::string caseName(const testing::TestParamInfo<SegmentCase>& info) { return info.param.name; }
 
 class CatalogueLabelTest : public testing::TestWithParam<SegmentCase> {};
 
@@ -166,9 +162,7 @@ bool isLowerCaseSyllable(std::string_view word) {
     return true;
 }
 
-bool isUnassigned(unsigned row, unsigned column) {
-    return row == 0xD7 && column >= 0xFA;
-}
+bool isUnassigned(unsigned row, unsigned column) { return row == 0xD7 && column >= 0xFA; }
 
 TEST(PinyinTable, ReadsEveryAssignedGb2312HanziAndNothingElse) {
     for (unsigned row = 0xB0; row <= 0xF7; ++row) {

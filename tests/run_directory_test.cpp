@@ -20,9 +20,7 @@ struct PathCase {
     std::string directory;
 };
 
-void PrintTo(const PathCase& c, std::ostream* os) {
-    *os << c.name;
-}
+void PrintTo(const PathCase& c, std::ostream* os) { *os << c.name; }
 
 class DirectoryOfPath : public testing::TestWithParam<PathCase> {};
 

@@ -28,9 +28,7 @@ struct TextCase {
     Text gbk;           // as the commands read and write it
 };
 
-void PrintTo(const TextCase& c, std::ostream* out) {
-    *out << '"' << c.shown << '"';
-}
+void PrintTo(const TextCase& c, std::ostream* out) { *out << '"' << c.shown << '"'; }
 
 class PageNumberTextTest : public WindowOperationsTest,
                            public ::testing::WithParamInterface<TextCase> {};
@@ -88,9 +86,7 @@ struct PictureCase {
     Bytes bytes;
 };
 
-void PrintTo(const PictureCase& c, std::ostream* out) {
-    *out << c.what;
-}
+void PrintTo(const PictureCase& c, std::ostream* out) { *out << c.what; }
 
 class PictureTest : public WindowOperationsTest,
                     public ::testing::WithParamInterface<PictureCase> {};

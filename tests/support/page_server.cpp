@@ -129,9 +129,7 @@ QJsonObject behaviourObject(const RouteBehaviour& behaviour) {
 }
 
 // The server reads texts as Latin-1, one character per byte; this gives the bytes back.
-std::string rawBytes(const QJsonValue& value) {
-    return value.toString().toLatin1().toStdString();
-}
+std::string rawBytes(const QJsonValue& value) { return value.toString().toLatin1().toStdString(); }
 
 std::optional<LoggedRequest> parseLogLine(const std::string& line) {
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line));

@@ -30,9 +30,7 @@ void appendRgb(Bytes& bytes, QRgb colour) {
                                static_cast<std::uint8_t>(qBlue(colour))});
 }
 
-Bytes fromByteArray(const QByteArray& array) {
-    return Bytes(array.begin(), array.end());
-}
+Bytes fromByteArray(const QByteArray& array) { return Bytes(array.begin(), array.end()); }
 
 // LZW-coded GIF pixels with code size 2 (clear code 4, end code 5). A clear code before every
 // second pixel keeps the code table from growing, so every code stays 3 bits wide.
@@ -292,9 +290,7 @@ Bytes iconOfImages(const std::vector<Bytes>& icons) {
 
 namespace {
 
-QImage redBlue() {
-    return twoColourImage(kFixtureSize, Qt::red, Qt::blue);
-}
+QImage redBlue() { return twoColourImage(kFixtureSize, Qt::red, Qt::blue); }
 
 QImage darkLightGrey() {
     return twoColourImage(kFixtureSize, QColor(40, 40, 40), QColor(220, 220, 220))

@@ -68,9 +68,7 @@ struct FormatFixture {
     QColor right;
 };
 
-inline void PrintTo(const FormatFixture& fixture, std::ostream* os) {
-    *os << fixture.name;
-}
+inline void PrintTo(const FormatFixture& fixture, std::ostream* os) { *os << fixture.name; }
 
 inline constexpr QSize kFixtureSize{32, 16};
 // Every format the picture box reads, JPEG in its grey, colour and progressive forms.
