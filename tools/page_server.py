@@ -15,8 +15,8 @@ Options:
                        "path": "<target without scheme and host>",
                        "headers": [["Name", "value"], ...]}       (in the order received)
                     The target and header texts are the raw bytes read as Latin-1.
-  --reuse-port      listen with SO_REUSEPORT, so that a second server may share the port: a
-                    test can kill one server in the middle of an answer while the other one
+  --reuse-port      listen with SO_REUSEPORT, so that a second server may share the port: one
+                    server can die in the middle of an answer ("die" below) while the other one
                     goes on answering the requests that follow.
   --sample-pages    also serve the sample page images of a few catalogue books (see
                     sample_pages.py) for paths that have no route.
@@ -42,6 +42,10 @@ A behaviour (every key optional):
       "stall"        send the headers and "part" bytes of the body (default: half), nothing for
                      "seconds" (default 5), then the rest.
       "trickle"      send the headers, then the body one byte every "seconds" (default 0.1).
+      "die"          announce the whole body, send "part" bytes (default: half), stop listening,
+                     then kill the server's own process with SIGKILL. The listening socket is shut
+                     down first, so a connection made after the client sees the answer end can
+                     only reach another server sharing the port, never the dying one.
 Every pause is capped at 120 seconds, so nothing waits for ever.
 
 The server answers with HTTP/1.0 and closes every connection after its answer. It binds
@@ -227,6 +231,10 @@ class PageHandler(BaseHTTPRequestHandler):
             self.wfile.flush()
             pause(behaviour.get("seconds", 5))
             self.wfile.write(body[part:])
+        elif misbehaviour == "die":
+            self.wfile.write(body[:part])
+            self.wfile.flush()
+            self.die()
         elif misbehaviour == "trickle":
             for index in range(len(body)):
                 self.wfile.write(body[index:index + 1])
@@ -234,6 +242,12 @@ class PageHandler(BaseHTTPRequestHandler):
                 pause(behaviour.get("seconds", 0.1))
         else:
             self.wfile.write(body)
+
+    def die(self):
+        # Shutting a listening socket down takes it out of the port's group at once, even while
+        # the serving thread still polls it; closing it would wait for that poll to return.
+        self.server.socket.shutdown(socket.SHUT_RDWR)
+        os.kill(os.getpid(), signal.SIGKILL)
 
     def reset_connection(self):
         # The descriptor is only released once the files made on it are closed too; the
