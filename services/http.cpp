@@ -1,11 +1,11 @@
 #include "services/http.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string_view>
+
+#include "services/curl_library.h"
 
 namespace {
 
@@ -22,6 +22,7 @@ constexpr std::chrono::milliseconds maxPollWait{1000};
 // The HTTP client of the process: made on the first fetch, kept until the program ends. The
 // multi handle drives the transfer so that the stall limit is checked to the millisecond.
 struct HttpClient {
+    CurlLibrary curl;
     CURLM* multi = nullptr;
     CURL* easy = nullptr;
 };
@@ -30,17 +31,26 @@ struct Transfer {
     Bytes body;
     bool connected = false;
     Clock::time_point lastActivity = Clock::now();
+    const CurlLibrary* curl = nullptr;
     CURL* easy = nullptr;
 };
 
-std::optional<HttpClient> makeClient() {
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return std::nullopt;
-    HttpClient client{curl_multi_init(), curl_easy_init()};
+std::optional<HttpClient> clientOf(const CurlLibrary& curl) {
+    if (curl.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return std::nullopt;
+    HttpClient client{curl, curl.multi_init(), curl.easy_init()};
     if (client.multi != nullptr && client.easy != nullptr) return client;
-    if (client.easy != nullptr) curl_easy_cleanup(client.easy);
-    if (client.multi != nullptr) curl_multi_cleanup(client.multi);
-    curl_global_cleanup();
+    if (client.easy != nullptr) curl.easy_cleanup(client.easy);
+    if (client.multi != nullptr) curl.multi_cleanup(client.multi);
+    curl.global_cleanup();
     return std::nullopt;
+}
+
+std::optional<HttpClient> makeClient() {
+    const std::optional<CurlLibrary> curl = loadCurlLibrary();
+    if (!curl) return std::nullopt;
+    std::optional<HttpClient> client = clientOf(*curl);
+    if (!client) unloadCurlLibrary(*curl);
+    return client;
 }
 
 // The process-wide client; a failed set-up is tried again on the next fetch.
@@ -66,7 +76,7 @@ bool hasWebScheme(std::string_view url) {
 
 void reserveAnnouncedLength(Transfer& transfer) {
     curl_off_t length = -1;
-    curl_easy_getinfo(transfer.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    transfer.curl->easy_getinfo(transfer.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
     if (length > 0)
         transfer.body.reserve(static_cast<std::size_t>(std::min(length, maxReservation)));
 }
@@ -97,40 +107,42 @@ int connectionReady(void* userdata, char*, char*, int, int) {
 
 // "Proxy-Connection:" with no value removes the keep-alive that libcurl would announce to a
 // proxy: every fetch closes its connection.
-curl_slist* requestHeaders() {
-    curl_slist* headers = curl_slist_append(nullptr, "Accept: */*");
+curl_slist* requestHeaders(const CurlLibrary& curl) {
+    curl_slist* headers = curl.slist_append(nullptr, "Accept: */*");
     if (headers == nullptr) return nullptr;
-    curl_slist* withProxy = curl_slist_append(headers, "Proxy-Connection:");
-    if (withProxy == nullptr) curl_slist_free_all(headers);
+    curl_slist* withProxy = curl.slist_append(headers, "Proxy-Connection:");
+    if (withProxy == nullptr) curl.slist_free_all(headers);
     return withProxy;
 }
 
 // The request on the wire: GET, HTTP/1.0, our agent, "Accept: */*" and Host, nothing else;
 // the path goes out as written, dot segments included.
 // No proxy is set here, so libcurl applies http_proxy / no_proxy from the environment.
-void configureRequest(CURL* easy, const std::string& url, const FetchLimits& limits,
-                      curl_slist* headers, Transfer& transfer) {
-    curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    curl_easy_setopt(easy, CURLOPT_USERAGENT, userAgent);
-    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(easy, CURLOPT_MAXREDIRS, maxRedirects);
-    curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-    curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, receiveBufferSize);
-    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect.count()));
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, receiveBody);
-    curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, receiveHeader);
-    curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer);
-    curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, connectionReady);
-    curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer);
+void configureRequest(const std::string& url, const FetchLimits& limits, curl_slist* headers,
+                      Transfer& transfer) {
+    const auto set = transfer.curl->easy_setopt;
+    CURL* easy = transfer.easy;
+    set(easy, CURLOPT_URL, url.c_str());
+    set(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    set(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set(easy, CURLOPT_PATH_AS_IS, 1L);
+    set(easy, CURLOPT_HTTPGET, 1L);
+    set(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
+    set(easy, CURLOPT_USERAGENT, userAgent);
+    set(easy, CURLOPT_HTTPHEADER, headers);
+    set(easy, CURLOPT_FOLLOWLOCATION, 1L);
+    set(easy, CURLOPT_MAXREDIRS, maxRedirects);
+    set(easy, CURLOPT_FORBID_REUSE, 1L);
+    set(easy, CURLOPT_FRESH_CONNECT, 1L);
+    set(easy, CURLOPT_NOSIGNAL, 1L);
+    set(easy, CURLOPT_BUFFERSIZE, receiveBufferSize);
+    set(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connect.count()));
+    set(easy, CURLOPT_WRITEFUNCTION, receiveBody);
+    set(easy, CURLOPT_WRITEDATA, &transfer);
+    set(easy, CURLOPT_HEADERFUNCTION, receiveHeader);
+    set(easy, CURLOPT_HEADERDATA, &transfer);
+    set(easy, CURLOPT_PREREQFUNCTION, connectionReady);
+    set(easy, CURLOPT_PREREQDATA, &transfer);
 }
 
 bool stalled(const Transfer& transfer, const FetchLimits& limits) {
@@ -150,44 +162,47 @@ int pollWaitMs(const Transfer& transfer, const FetchLimits& limits) {
 
 // Drives the transfer to its end; the transport result, or nullopt when it stalled.
 std::optional<CURLcode> runTransfer(CURLM* multi, Transfer& transfer, const FetchLimits& limits) {
+    const CurlLibrary& curl = *transfer.curl;
     int running = 1;
     while (running > 0) {
-        if (curl_multi_perform(multi, &running) != CURLM_OK) return CURLE_RECV_ERROR;
+        if (curl.multi_perform(multi, &running) != CURLM_OK) return CURLE_RECV_ERROR;
         if (running == 0) break;
         if (stalled(transfer, limits)) return std::nullopt;
-        if (curl_multi_poll(multi, nullptr, 0, pollWaitMs(transfer, limits), nullptr) != CURLM_OK)
+        if (curl.multi_poll(multi, nullptr, 0, pollWaitMs(transfer, limits), nullptr) != CURLM_OK)
             return CURLE_RECV_ERROR;
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued)) {
+    while (CURLMsg* message = curl.multi_info_read(multi, &queued)) {
         if (message->msg == CURLMSG_DONE) return message->data.result;
     }
     return CURLE_RECV_ERROR;
 }
 
-bool bodyAsAnnounced(CURL* easy, const Bytes& body) {
+bool bodyAsAnnounced(const Transfer& transfer) {
     curl_off_t length = -1;
-    curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    return length < 0 || static_cast<curl_off_t>(body.size()) == length;
+    transfer.curl->easy_getinfo(transfer.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    return length < 0 || static_cast<curl_off_t>(transfer.body.size()) == length;
 }
 
 FetchOutcome fetchWith(HttpClient& client, const std::string& url, const FetchLimits& limits) {
-    curl_easy_reset(client.easy);
+    const CurlLibrary& curl = client.curl;
+    curl.easy_reset(client.easy);
     Transfer transfer;
+    transfer.curl = &curl;
     transfer.easy = client.easy;
-    curl_slist* headers = requestHeaders();
-    configureRequest(client.easy, url, limits, headers, transfer);
+    curl_slist* headers = requestHeaders(curl);
+    configureRequest(url, limits, headers, transfer);
     std::optional<CURLcode> result = CURLE_FAILED_INIT;
-    if (headers != nullptr && curl_multi_add_handle(client.multi, client.easy) == CURLM_OK) {
+    if (headers != nullptr && curl.multi_add_handle(client.multi, client.easy) == CURLM_OK) {
         result = runTransfer(client.multi, transfer, limits);
-        curl_multi_remove_handle(client.multi, client.easy);
+        curl.multi_remove_handle(client.multi, client.easy);
     }
     FetchOutcome outcome;
-    curl_easy_getinfo(client.easy, CURLINFO_RESPONSE_CODE, &outcome.status);
+    curl.easy_getinfo(client.easy, CURLINFO_RESPONSE_CODE, &outcome.status);
     outcome.complete = result == CURLE_OK && outcome.status >= 200 && outcome.status < 300 &&
-                       bodyAsAnnounced(client.easy, transfer.body);
+                       bodyAsAnnounced(transfer);
     outcome.body = std::move(transfer.body);
-    curl_slist_free_all(headers);
+    curl.slist_free_all(headers);
     return outcome;
 }
 
