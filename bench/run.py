@@ -186,12 +186,14 @@ def bare_display():
 
 
 def start_up(build, work, repetitions):
-    """Process start to the window's first complete picture, the program beside a bare window."""
+    """Process start to the window's first complete picture: the program, a bare window, and
+    the bare window with one label of Chinese text."""
     clock = os.path.join(build, "bench", "window_clock")
     if not os.path.exists(clock):
         return None
     programs = {"program": os.path.join(build, "textbook-pages"),
-                "bare": os.path.join(build, "bench", "bare_window")}
+                "bare": os.path.join(build, "bench", "bare_window"),
+                "text": os.path.join(build, "bench", "text_window")}
     painted = {name: [] for name in programs}
     mapped = {name: [] for name in programs}
     with bare_display() as display:
@@ -264,6 +266,11 @@ def main(argv):
                           started["bare_painted"], "bare Qt window", 1.25))
         lines.append(line("   start-up to window mapped", started["program_mapped"],
                           started["bare_mapped"], "bare Qt window", 1.25))
+        lines.append(line("   (floor) bare window with one label of Chinese text, to first paint",
+                          started["text_painted"], started["bare_painted"], "bare Qt window",
+                          1.25))
+        lines.append(line("   (floor) program to first paint", started["program_painted"],
+                          started["text_painted"], "window with Chinese text", 1.25))
 
     with page_host(big, work) as port:
         rss = memory(build, work, port)
