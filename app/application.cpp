@@ -26,6 +26,25 @@ void endOnFatalMessage(QtMsgType type, const QMessageLogContext& context, const 
     std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
+// Qt's image reader loads every image-format plugin installed (webp, tiff, svg and more, some
+// ten libraries) the first time it reads any picture, even a PNG it decodes itself, and the
+// window icon and the style's group box frame are such pictures. No plugin is needed before the
+// user fetches a page, so the plugin folders stay hidden until the window has painted.
+QStringList hidePluginFolders() {
+    QApplication::style();  // a style that comes from a plugin is still found
+    QStringList folders = QCoreApplication::libraryPaths();
+    QCoreApplication::setLibraryPaths({});
+    return folders;
+}
+
+// Queued, so that the folders come back once the controls have painted too.
+void showPluginFoldersAfterFirstPaint(MainWindow& window, const QStringList& folders) {
+    QObject::connect(
+        &window, &MainWindow::painted, &window,
+        [folders] { QCoreApplication::setLibraryPaths(folders); },
+        static_cast<Qt::ConnectionType>(Qt::QueuedConnection | Qt::SingleShotConnection));
+}
+
 }  // namespace
 
 int runApplication(int argc, char** argv) {
@@ -43,8 +62,10 @@ int runApplication(int argc, char** argv) {
     QApplication application(qtArgc, qtArgv);
     qInstallMessageHandler(nullptr);
     QGuiApplication::setDesktopFileName(QStringLiteral("textbook-pages"));
+    const QStringList pluginFolders = hidePluginFolders();
 
     MainWindow window;
+    showPluginFoldersAfterFirstPaint(window, pluginFolders);
     QApplication::setWindowIcon(window.windowIcon());
     showCentredOnPrimaryScreen(window);
     return application.exec();

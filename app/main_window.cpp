@@ -187,6 +187,11 @@ MainWindow::~MainWindow() {
     unregisterMainWindow(this);
 }
 
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    emit painted();
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (isPlainEscape(*event) && ownedBy(watched, this)) {
         close();

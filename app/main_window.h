@@ -36,7 +36,12 @@ class MainWindow : public QWidget {
     QPushButton* 按钮4;  // 上一页
     QPushButton* 按钮5;  // 打开网站
 
+  signals:
+    // After each paint of the window's own area, before its controls paint theirs.
+    void painted();
+
   protected:
+    void paintEvent(QPaintEvent* event) override;
     // Sees Esc before any control, an open list's popup included, so Esc always closes.
     bool eventFilter(QObject* watched, QEvent* event) override;
 };

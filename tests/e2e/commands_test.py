@@ -152,6 +152,23 @@ class PageCommandsTest(unittest.TestCase):
         self.wait_for_picture(window, lambda pixels: len(set(pixels)) == 1,
                               "the box to show only its background after a 404")
 
+    def test_pages_that_need_qt_format_plugins_are_drawn(self):
+        # The window starts without Qt's image-format plugins; they must be back by the time a
+        # page in one of their formats arrives.
+        colour = (200, 40, 120)
+        window = self.start()
+        self.pick_book(window)
+        for page, kind in enumerate(("gif", "ico"), start=1):
+            with self.subTest(kind=kind):
+                image = subprocess.run(
+                    ["convert", "-size", "64x48", "xc:rgb(200,40,120)", f"{kind}:-"],
+                    capture_output=True, check=True, timeout=desktop.DEFAULT_TIMEOUT).stdout
+                self.server.set_routes(self.serve_files({page: image}))
+                self.enter_page_number(window, str(page))
+                self.click_and_wait(window, "按钮2", page)
+                self.wait_for_picture(window, lambda pixels: close_to(pixels[0], colour),
+                                      f"the {kind} page to be drawn")
+
     def test_download_saves_the_served_bytes_and_keeps_good_files_when_a_page_fails(self):
         first = {page: self.jpeg(f"rgb({page * 60},90,40)") for page in (1, 2, 3)}
         self.server.set_routes(self.serve_files(first))
