@@ -17,6 +17,9 @@ import sys
 import threading
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools"))
+from page_server import write_atomically  # noqa: E402
+
 MAX_HEAD_BYTES = 64 * 1024
 CLIENT_TIMEOUT_SECONDS = 30
 
@@ -76,10 +79,7 @@ def main(argv):
     with open(options.page, "rb") as file:
         page = file.read()
     server = PageHost(page, options.log)
-    temporary = f"{options.port_file}.{os.getpid()}.tmp"
-    with open(temporary, "w", encoding="utf-8") as file:
-        file.write(f"{server.server_address[1]}\n")
-    os.replace(temporary, options.port_file)
+    write_atomically(options.port_file, f"{server.server_address[1]}\n")
     try:
         server.serve_forever(poll_interval=0.2)
     finally:
